@@ -1,0 +1,10 @@
+#include "app/scan_state.h"
+
+namespace vorlex {
+
+ScanState& TheScanState() {
+  static ScanState state;
+  return state;
+}
+
+}  // namespace vorlex

@@ -1,0 +1,32 @@
+// The size and date annotation of a file's entry line, and the date and time
+// texts used throughout the program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/scan_state.h"
+#include "platform/clock.h"
+
+namespace vorlex {
+
+// yy/mm/dd: the year modulo 100, month and day, two digits each.
+std::string FormatDateText(const CivilTime& t);
+// H:mm:ss on a 24-hour clock, the hour without a leading zero.
+std::string FormatTimeText(const CivilTime& t);
+// The date text, then a blank and the time text; at 0:00:00 the date alone.
+std::string FormatDateTimeText(const CivilTime& t);
+
+// Size in KB as the entry line counts it: bytes / 1024 + 1.
+std::int64_t SizeInKB(std::int64_t bytes);
+
+// For the file in state.SearchRec: EntrySizesKB[EntryCount] and EntrySuffix,
+// e.g. " . . . . . 1 KB 2017/10/29 19:04:38".
+void FormatEntrySuffix(ScanState& state);
+
+// Appends `text` to `out`, each control byte (0x00-0x1F, 0x7F) shown as "?",
+// so a name cannot split or forge a line.
+void AppendShown(std::string& out, std::string_view text);
+
+}  // namespace vorlex
