@@ -30,4 +30,8 @@ inline constexpr std::string_view kLogDirectory = "/Vorlex";
 inline constexpr std::string_view kLogFilePrefix = "VX";
 inline constexpr std::string_view kLogFileSuffix = ".log";
 
+// The window's message when a save fails; the log's path and the system's
+// reason follow on lines of their own.
+inline constexpr std::string_view kSaveFailed = "ログファイルを保存できませんでした。";
+
 }  // namespace vorlex::texts
