@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/scan_state.h"
+#include "app/shown_text.h"
 #include "platform/clock.h"
 
 namespace vorlex {
@@ -24,9 +25,5 @@ std::int64_t SizeInKB(std::int64_t bytes);
 // For the file in state.SearchRec: EntrySizesKB[EntryCount] and EntrySuffix,
 // e.g. " . . . . . 1 KB 2017/10/29 19:04:38".
 void FormatEntrySuffix(ScanState& state);
-
-// Appends `text` to `out`, each control byte (0x00-0x1F, 0x7F) shown as "?",
-// so a name cannot split or forge a line.
-void AppendShown(std::string& out, std::string_view text);
 
 }  // namespace vorlex
