@@ -8,7 +8,7 @@ for task in "$@"; do
   case "$task" in
     build) ;;
     test) packages+=(libgtest-dev libgmock-dev) ;;
-    bench) packages+=(libbenchmark-dev hyperfine) ;;
+    bench) packages+=(libbenchmark-dev hyperfine time) ;;
     screenshot) packages+=(xvfb xauth imagemagick x11-apps xdotool) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
   esac
