@@ -25,12 +25,18 @@ std::string LogDirectoryPath(const ScanState& state);
 // date text yy/mm/dd and a time text H:mm:ss.
 std::string LogFileName(std::string_view start_date, std::string_view start_time);
 
-// Makes the log directory unless an entry of that name exists. Returns 0 or
-// the errno of the failed mkdir.
+// Makes the log directory unless an entry of that name (of any kind) exists.
+// Returns 0 or the errno of the failed mkdir (EINVAL for a path with a NUL).
 int EnsureLogDirectory(const ScanState& state);
 
 // Writes ReportLines[0..EntryCount] to the log file, each line followed by
-// CR, LF and one space. The file appears whole or not at all.
+// CR, LF and one space. The file appears whole or not at all: the bytes go to
+// a hidden temporary file in the log directory, which replaces the log's name
+// (a file or a symbolic link there) only once it is written and flushed. On
+// failure nothing is left behind, an earlier log of that name is unchanged,
+// and the outcome holds saved=false, the log's path and the system's reason.
+// A state that holds no report (EntryCount outside ReportLines) or whose
+// name would hold "/" or NUL is not saved (reason: EINVAL's text).
 SaveOutcome SaveLog(const ScanState& state);
 
 }  // namespace vorlex
