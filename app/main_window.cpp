@@ -80,8 +80,8 @@ void InstallWindowFont() {
 
 QString ApplicationTitleOf(const QString& program_path) {
   QString name = program_path.mid(program_path.lastIndexOf(QLatin1Char('/')) + 1);
-  name.truncate(name.indexOf(QLatin1Char('.')) < 0 ? name.size()
-                                                    : name.indexOf(QLatin1Char('.')));
+  const qsizetype dot = name.indexOf(QLatin1Char('.'));
+  if (dot >= 0) name.truncate(dot);
   if (name.isEmpty()) return name;
   return name.left(1).toUpper() + name.mid(1).toLower();
 }
