@@ -16,8 +16,13 @@ struct CivilTime {
 
 // The local date and time of `seconds` since 1970-01-01 UTC (negative
 // before 1970). Returns false when the moment lies beyond what the C library
-// can convert; `out` is then left unchanged.
+// can convert; `out` is then left unchanged. Conversions are cached per hour
+// of UTC, so converting the times of millions of files stays cheap.
 bool LocalTimeOf(std::int64_t seconds, CivilTime& out);
+
+// Re-reads TZ and forgets every cached conversion. A scan calls it before it
+// converts its first time; call it after changing TZ.
+void RefreshLocalZone();
 
 // The current local date and time, from one reading of the clock.
 CivilTime LocalNow();
