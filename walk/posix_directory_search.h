@@ -1,11 +1,60 @@
 // The directory search on a POSIX file system.
+//
+// Listing one directory is split from the search itself: OpenChildDirectory
+// and ReadDirectoryListing depend on nothing but the directory they are
+// given, so several directories can be listed at once while a walk records
+// them in its own order.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "walk/directory_search.h"
 
 namespace vorlex {
+
+// One entry of a listing; its name lives in the listing's name buffer.
+struct ListedEntry {
+  std::int64_t size = 0;
+  std::int64_t time = 0;  // last-write time, seconds since 1970 UTC
+  std::size_t name_offset = 0;
+  std::uint32_t name_length = 0;
+  std::int32_t attr = 0;
+};
+
+// Every entry of one directory, in byte-wise order of the names. The names
+// share one buffer, so a listing of many entries costs a few allocations.
+struct DirectoryListing {
+  std::string names;
+  std::vector<ListedEntry> entries;
+
+  std::string_view NameOf(const ListedEntry& entry) const {
+    return std::string_view(names).substr(entry.name_offset, entry.name_length);
+  }
+  void clear() {
+    names.clear();
+    entries.clear();
+  }
+};
+
+// Opens `name` inside the directory `parent_fd` for listing, without
+// following a symbolic link at `name`. Returns the new descriptor, or minus
+// the errno value. A name that is not a single entry name ("", ".", "..",
+// or one holding "/" or a NUL byte) is refused with -EINVAL.
+int OpenChildDirectory(int parent_fd, std::string_view name);
+
+// Replaces `out` with every entry of the open directory `dir_fd`, "." and
+// ".." included, sorted byte-wise, with attribute words as described at
+// MakePosixDirectorySearch (`root_device` is the st_dev of the drive root).
+// Entries whose lstat fails are left out. Returns 0, or the errno value of a
+// failed read (`out` then holds nothing).
+int ReadDirectoryListing(int dir_fd, dev_t root_device, DirectoryListing& out);
 
 // Attribute words follow the entry's lstat: a directory is kAttrDirectory,
 // plus kAttrHidden when its name begins with "." and kAttrReparsePoint when
