@@ -38,12 +38,12 @@ const char* const kStems[] = {"readme", "Readme", "index", "setup", "photo", "da
 
 std::string FileName(Random& random) {
   std::string name = kStems[random.Below(sizeof kStems / sizeof *kStems)];
-  // Names repeat: most come from a pool of 60000 numbers, a few are common.
+  // Names repeat: most come from a pool of 4000 numbers, a few are common.
   std::uint64_t roll = random.Below(100);
   if (roll < 3) {
     // a handful of names found all over a drive
   } else if (roll < 93) {
-    name += "_" + std::to_string(random.Below(60000));
+    name += "_" + std::to_string(random.Below(4000));
   } else {
     name += "_" + std::to_string(random.Next() % 100000000);  // nearly unique
   }
