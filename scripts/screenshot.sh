@@ -8,7 +8,7 @@ out=$(realpath -m "${1:-$root/build/screenshot.png}")
 cd "$root"
 
 bash scripts/install-deps.sh screenshot
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORLEX_GUI=ON
 cmake --build build -j "$(nproc)" --target vorlex
 mkdir -p "$(dirname "$out")"
 
