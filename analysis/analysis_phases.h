@@ -23,8 +23,16 @@ inline constexpr int kBucketCount = 28;
 // steps (and always the last position of a phase).
 inline constexpr std::int64_t kProgressStep = 4096;
 
+// Hash of a name's exact bytes, for finding equal names.
+using NameHash = std::uint64_t (*)(std::string_view name);
+std::uint64_t HashName(std::string_view name);
+
 // What one run of the analysis passes from phase to phase.
 struct AnalysisWork {
+  // The grouping's hash; tests put in a poor one to show that the groups do
+  // not depend on it.
+  NameHash Hash = HashName;
+
   // Number of files analysed: slots 0..FileCount-1 of the entry tables.
   std::uint32_t FileCount = 0;
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis_phases.h"
 #include "analysis/same_name_analysis.h"
 #include "tests/analysis/analysis_fixture.h"
 #include "tests/analysis/literal_analysis.h"
@@ -50,11 +51,26 @@ std::vector<FileRow> RandomDrive(std::mt19937& random, int min_files, int max_fi
   return rows;
 }
 
-void ExpectSameAsLiteral(const std::vector<FileRow>& rows, const std::string& what) {
+// Runs the phases as AnalyzeDuplicates does, with the given name hash.
+void AnalyzeWithHash(ScanState& state, ScanDisplay& display, NameHash hash) {
+  AnalysisWork work;
+  work.Hash = hash;
+  SortEntriesByFirstLetter(state, display, work);
+  GroupSameNames(state, display, work);
+  AssembleReport(state, display, work);
+  ShowReport(state, display);
+}
+
+void ExpectSameAsLiteral(const std::vector<FileRow>& rows, const std::string& what,
+                         NameHash hash = HashName) {
   ScanState state;
   FillState(state, rows);
   RecordingDisplay display;
-  AnalyzeDuplicates(state, display);
+  if (hash == HashName) {
+    AnalyzeDuplicates(state, display);
+  } else {
+    AnalyzeWithHash(state, display, hash);
+  }
   const LiteralResult expected = LiteralAnalysis(rows);
 
   ASSERT_EQ(state.EntryCount, expected.entry_count) << what;
@@ -88,6 +104,25 @@ TEST(AnalysisAgainstLiteralModel, LargerDrivesGiveTheSameReport) {
     const auto rows = RandomDrive(random, 6000, 9000, static_cast<int>(NamePool().size()));
     ExpectSameAsLiteral(rows, "large round " + std::to_string(round));
     if (HasFatalFailure()) return;
+  }
+}
+
+TEST(AnalysisAgainstLiteralModel, GroupsDoNotDependOnTheHash) {
+  // Every name in one probe run, and names that share a hash except in
+  // its lower bits: equal hashes must never make different names one group.
+  const std::vector<std::pair<const char*, NameHash>> hashes = {
+      {"one hash for all", [](std::string_view) -> std::uint64_t { return 42; }},
+      {"upper half only", [](std::string_view name) -> std::uint64_t {
+         return std::uint64_t{7} << 32 | (name.size() % 3);
+       }},
+  };
+  std::mt19937 random(77);
+  for (const auto& [what, hash] : hashes) {
+    for (int round = 0; round < 300; ++round) {
+      const auto rows = RandomDrive(random, 0, 40, 12);
+      ExpectSameAsLiteral(rows, std::string(what) + " round " + std::to_string(round), hash);
+      if (HasFatalFailure()) return;
+    }
   }
 }
 
