@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 namespace vorlex {
 namespace {
@@ -21,6 +22,18 @@ constexpr std::size_t kDirentBufferSize = 256 * 1024;
 // d_type (1), then the NUL-terminated name.
 constexpr std::size_t kDirentReclenOffset = 16;
 constexpr std::size_t kDirentNameOffset = 19;
+
+// Below this many entries a directory is examined by the walking thread
+// alone: waking a worker would cost more than it saves.
+constexpr std::size_t kParallelEntries = 64;
+// Entries per slice handed to one thread at a time.
+constexpr std::size_t kStatSlice = 16;
+// More threads than this add little: the lstat calls of one directory share
+// its locks in the kernel.
+constexpr unsigned kMostSearchThreads = 8;
+
+// The attribute word of an entry whose lstat failed, until it is dropped.
+constexpr std::int32_t kNotDelivered = -1;
 
 bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
 
@@ -63,6 +76,30 @@ int ReadNames(int dir_fd, DirectoryListing& out) {
   }
 }
 
+// Fills in the type, size and time of `entry` (whose NUL-terminated name
+// lies in `names`), or marks it kNotDelivered when its lstat fails.
+void StatEntry(int dir_fd, dev_t root_device, const char* names, ListedEntry& entry) {
+  const char* name = names + entry.name_offset;
+  if (IsDotOrDotDot(std::string_view(name, entry.name_length))) {
+    entry.attr = kAttrDirectory;
+    return;
+  }
+  struct stat st;
+  if (fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    entry.attr = kNotDelivered;
+    return;
+  }
+  entry.size = st.st_size;
+  entry.time = st.st_mtim.tv_sec;
+  if (S_ISDIR(st.st_mode)) {
+    entry.attr = kAttrDirectory;
+    if (name[0] == '.') entry.attr |= kAttrHidden;
+    if (st.st_dev != root_device) entry.attr |= kAttrReparsePoint;
+  } else {
+    entry.attr = kAttrArchive;
+  }
+}
+
 }  // namespace
 
 int OpenChildDirectory(int parent_fd, std::string_view name) {
@@ -78,35 +115,32 @@ int OpenChildDirectory(int parent_fd, std::string_view name) {
   return fd < 0 ? -errno : fd;
 }
 
-int ReadDirectoryListing(int dir_fd, dev_t root_device, DirectoryListing& out) {
+unsigned DefaultSearchThreads() {
+  return std::clamp(std::thread::hardware_concurrency(), 1u, kMostSearchThreads);
+}
+
+int ReadDirectoryListing(int dir_fd, dev_t root_device, DirectoryListing& out,
+                         WorkerPool* pool) {
   out.clear();
   if (int rc = ReadNames(dir_fd, out); rc != 0) {
     out.clear();
     return rc;
   }
   // Type, size and time of each entry from lstat, relative to the open
-  // directory; entries that vanished or cannot be examined are dropped.
-  std::size_t kept = 0;
-  for (ListedEntry entry : out.entries) {
-    std::string_view name = out.NameOf(entry);
-    if (IsDotOrDotDot(name)) {
-      entry.attr = kAttrDirectory;
-    } else {
-      struct stat st;
-      if (fstatat(dir_fd, name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      entry.size = st.st_size;
-      entry.time = st.st_mtim.tv_sec;
-      if (S_ISDIR(st.st_mode)) {
-        entry.attr = kAttrDirectory;
-        if (name.front() == '.') entry.attr |= kAttrHidden;
-        if (st.st_dev != root_device) entry.attr |= kAttrReparsePoint;
-      } else {
-        entry.attr = kAttrArchive;
-      }
+  // directory. The calls are independent, so a large directory shares them
+  // with the pool; each entry is written by exactly one thread.
+  auto stat_slice = [dir_fd, root_device, &out](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+      StatEntry(dir_fd, root_device, out.names.data(), out.entries[i]);
     }
-    out.entries[kept++] = entry;
+  };
+  if (pool != nullptr && out.entries.size() >= kParallelEntries) {
+    pool->ForEachSlice(out.entries.size(), kStatSlice, stat_slice);
+  } else {
+    stat_slice(0, out.entries.size());
   }
-  out.entries.resize(kept);
+  // Entries that vanished or cannot be examined are dropped.
+  std::erase_if(out.entries, [](const ListedEntry& entry) { return entry.attr == kNotDelivered; });
   // Byte-wise order (string_view compares as unsigned bytes, a prefix first),
   // so results do not depend on the order the file system keeps.
   const char* names = out.names.data();
@@ -124,7 +158,9 @@ namespace {
 // at depth d is opened relative to the one at depth d - 1.
 class PosixDirectorySearch final : public DirectorySearch {
  public:
-  PosixDirectorySearch() = default;
+  explicit PosixDirectorySearch(unsigned threads) {
+    if (threads > 1) pool_ = std::make_unique<WorkerPool>(threads - 1);
+  }
   PosixDirectorySearch(const PosixDirectorySearch&) = delete;
   PosixDirectorySearch& operator=(const PosixDirectorySearch&) = delete;
   ~PosixDirectorySearch() override { CloseFrom(0); }
@@ -146,7 +182,7 @@ class PosixDirectorySearch final : public DirectorySearch {
       if (fd < 0) return -fd;
     }
     fds_.push_back(fd);
-    if (int rc = ReadDirectoryListing(fd, root_device_, listing_); rc != 0) {
+    if (int rc = ReadDirectoryListing(fd, root_device_, listing_, pool_.get()); rc != 0) {
       CloseKeepingErrno(fd);
       fds_.back() = -1;
       return rc;
@@ -198,12 +234,13 @@ class PosixDirectorySearch final : public DirectorySearch {
   dev_t root_device_ = 0;
   DirectoryListing listing_;
   std::size_t next_ = 0;
+  std::unique_ptr<WorkerPool> pool_;  // null: every lstat on the walking thread
 };
 
 }  // namespace
 
-std::unique_ptr<DirectorySearch> MakePosixDirectorySearch() {
-  return std::make_unique<PosixDirectorySearch>();
+std::unique_ptr<DirectorySearch> MakePosixDirectorySearch(unsigned threads) {
+  return std::make_unique<PosixDirectorySearch>(threads);
 }
 
 }  // namespace vorlex

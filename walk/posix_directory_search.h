@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "walk/directory_search.h"
+#include "walk/worker_pool.h"
 
 namespace vorlex {
 
@@ -52,15 +53,24 @@ int OpenChildDirectory(int parent_fd, std::string_view name);
 // Replaces `out` with every entry of the open directory `dir_fd`, "." and
 // ".." included, sorted byte-wise, with attribute words as described at
 // MakePosixDirectorySearch (`root_device` is the st_dev of the drive root).
-// Entries whose lstat fails are left out. Returns 0, or the errno value of a
-// failed read (`out` then holds nothing).
-int ReadDirectoryListing(int dir_fd, dev_t root_device, DirectoryListing& out);
+// Entries whose lstat fails are left out. A large directory shares its lstat
+// calls with `pool` when one is given; the result is the same either way.
+// Returns 0, or the errno value of a failed read (`out` then holds nothing).
+int ReadDirectoryListing(int dir_fd, dev_t root_device, DirectoryListing& out,
+                         WorkerPool* pool = nullptr);
+
+// The threads a search uses by default: one per core, within reason.
+unsigned DefaultSearchThreads();
 
 // Attribute words follow the entry's lstat: a directory is kAttrDirectory,
 // plus kAttrHidden when its name begins with "." and kAttrReparsePoint when
 // it lies on another device than the drive root; "." and ".." are always
 // exactly kAttrDirectory; every other entry, symbolic links included, is a
 // file (kAttrArchive). An entry whose lstat fails is not delivered.
-std::unique_ptr<DirectorySearch> MakePosixDirectorySearch();
+// `threads` counts the walking thread: 1 examines every entry on it alone,
+// more let large directories be examined on several cores at once. The
+// entries delivered are the same for every count.
+std::unique_ptr<DirectorySearch> MakePosixDirectorySearch(
+    unsigned threads = DefaultSearchThreads());
 
 }  // namespace vorlex
