@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 namespace vorlex {
 namespace {
@@ -100,6 +101,32 @@ void StatEntry(int dir_fd, dev_t root_device, const char* names, ListedEntry& en
   }
 }
 
+// Examines the entries [begin, end) of a listing read from `dir_fd`.
+struct StatSlices {
+  int dir_fd = -1;
+  dev_t root_device = 0;
+  DirectoryListing* listing = nullptr;
+
+  void operator()(std::size_t begin, std::size_t end) const {
+    for (std::size_t i = begin; i < end; ++i) {
+      StatEntry(dir_fd, root_device, listing->names.data(), listing->entries[i]);
+    }
+  }
+};
+
+// Drops the entries that vanished or cannot be examined, and puts the rest
+// in byte-wise order (string_view compares as unsigned bytes, a prefix
+// first), so results do not depend on the order the file system keeps.
+void CompleteListing(DirectoryListing& out) {
+  std::erase_if(out.entries, [](const ListedEntry& entry) { return entry.attr == kNotDelivered; });
+  const char* names = out.names.data();
+  std::sort(out.entries.begin(), out.entries.end(),
+            [names](const ListedEntry& a, const ListedEntry& b) {
+              return std::string_view(names + a.name_offset, a.name_length) <
+                     std::string_view(names + b.name_offset, b.name_length);
+            });
+}
+
 }  // namespace
 
 int OpenChildDirectory(int parent_fd, std::string_view name) {
@@ -126,29 +153,15 @@ int ReadDirectoryListing(int dir_fd, dev_t root_device, DirectoryListing& out,
     out.clear();
     return rc;
   }
-  // Type, size and time of each entry from lstat, relative to the open
-  // directory. The calls are independent, so a large directory shares them
-  // with the pool; each entry is written by exactly one thread.
-  auto stat_slice = [dir_fd, root_device, &out](std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) {
-      StatEntry(dir_fd, root_device, out.names.data(), out.entries[i]);
-    }
-  };
+  // The lstat calls are independent, so a large directory shares them with
+  // the pool; each entry is written by exactly one thread.
+  StatSlices stat{dir_fd, root_device, &out};
   if (pool != nullptr && out.entries.size() >= kParallelEntries) {
-    pool->ForEachSlice(out.entries.size(), kStatSlice, stat_slice);
+    pool->ForEachSlice(out.entries.size(), kStatSlice, stat);
   } else {
-    stat_slice(0, out.entries.size());
+    stat(0, out.entries.size());
   }
-  // Entries that vanished or cannot be examined are dropped.
-  std::erase_if(out.entries, [](const ListedEntry& entry) { return entry.attr == kNotDelivered; });
-  // Byte-wise order (string_view compares as unsigned bytes, a prefix first),
-  // so results do not depend on the order the file system keeps.
-  const char* names = out.names.data();
-  std::sort(out.entries.begin(), out.entries.end(),
-            [names](const ListedEntry& a, const ListedEntry& b) {
-              return std::string_view(names + a.name_offset, a.name_length) <
-                     std::string_view(names + b.name_offset, b.name_length);
-            });
+  CompleteListing(out);
   return 0;
 }
 
@@ -156,6 +169,16 @@ namespace {
 
 // Keeps the directory it last started at each depth open, so the directory
 // at depth d is opened relative to the one at depth d - 1.
+//
+// With worker threads, the search also reads one directory ahead: a walk
+// goes depth first through the plain subdirectories in listing order, so
+// once a directory is listed, the next one the walk starts is known (its
+// first plain subdirectory, or else the next plain sibling of it or of one
+// of its parents). That directory is opened and its names read at once,
+// and the workers examine its entries while the walk records the current
+// listing. A walk that starts another directory finds the guess dropped and
+// the directory listed as usual, so the guess never changes what is
+// delivered.
 class PosixDirectorySearch final : public DirectorySearch {
  public:
   explicit PosixDirectorySearch(unsigned threads) {
@@ -163,30 +186,22 @@ class PosixDirectorySearch final : public DirectorySearch {
   }
   PosixDirectorySearch(const PosixDirectorySearch&) = delete;
   PosixDirectorySearch& operator=(const PosixDirectorySearch&) = delete;
-  ~PosixDirectorySearch() override { CloseFrom(0); }
+  ~PosixDirectorySearch() override {
+    DropAhead();
+    CloseFrom(0);
+  }
 
   int FindFirst(int depth, std::string_view name, SearchRecord& rec) override {
+    const bool foreseen = ahead_.active && ahead_.depth == depth && ahead_.name == name;
+    if (!foreseen) DropAhead();
     listing_.clear();
     next_ = 0;
     if (depth < 0) return EINVAL;
     auto level = static_cast<std::size_t>(depth);
-    int fd = -1;
-    if (level == 0) {
-      CloseFrom(0);
-      if (int rc = OpenRoot(name, fd); rc != 0) return rc;
-    } else {
-      // The parent must be the directory last started at depth - 1.
-      if (level > fds_.size() || fds_[level - 1] < 0) return EBADF;
-      CloseFrom(level);
-      fd = OpenChildDirectory(fds_[level - 1], name);
-      if (fd < 0) return -fd;
-    }
-    fds_.push_back(fd);
-    if (int rc = ReadDirectoryListing(fd, root_device_, listing_, pool_.get()); rc != 0) {
-      CloseKeepingErrno(fd);
-      fds_.back() = -1;
-      return rc;
-    }
+    int rc = foreseen ? TakeAhead(level) : List(level, name);
+    NoteListed(level, name, rc == 0);
+    if (pool_ != nullptr) ReadAhead(level);
+    if (rc != 0) return rc;
     return FindNext(rec);
   }
 
@@ -205,6 +220,136 @@ class PosixDirectorySearch final : public DirectorySearch {
   void FindClose() override { next_ = listing_.entries.size(); }
 
  private:
+  // A directory opened and read ahead of the walk.
+  struct Ahead {
+    bool active = false;
+    int depth = 0;
+    std::string name;
+    int fd = -1;
+    int open_error = 0;  // errno of a failed open (fd is then -1)
+    int read_error = 0;  // errno of a failed read (fd stays open)
+    DirectoryListing listing;
+    StatSlices stat;
+    WorkerPool::Loop loop;
+  };
+
+  // Opens and lists `name` at `level` on this thread (the pool may help
+  // with a large directory).
+  int List(std::size_t level, std::string_view name) {
+    int fd = -1;
+    if (level == 0) {
+      CloseFrom(0);
+      if (int rc = OpenRoot(name, fd); rc != 0) return rc;
+    } else {
+      // The parent must be the directory last started at depth - 1.
+      if (level > fds_.size() || fds_[level - 1] < 0) return EBADF;
+      CloseFrom(level);
+      fd = OpenChildDirectory(fds_[level - 1], name);
+      if (fd < 0) return -fd;
+    }
+    fds_.push_back(fd);
+    if (int rc = ReadDirectoryListing(fd, root_device_, listing_, pool_.get()); rc != 0) {
+      CloseKeepingErrno(fd);
+      fds_.back() = -1;
+      return rc;
+    }
+    return 0;
+  }
+
+  // Takes the directory read ahead for `level` as List would have found it.
+  // Its parent is still the one it was opened in: only FindFirst changes
+  // the open directories, and it drops a guess it does not take.
+  int TakeAhead(std::size_t level) {
+    pool_->Finish(ahead_.loop);
+    ahead_.active = false;
+    CloseFrom(level);
+    if (ahead_.open_error != 0) return ahead_.open_error;
+    fds_.push_back(std::exchange(ahead_.fd, -1));
+    if (ahead_.read_error != 0) {
+      CloseKeepingErrno(fds_.back());
+      fds_.back() = -1;
+      return ahead_.read_error;
+    }
+    std::swap(listing_, ahead_.listing);  // both keep their buffers
+    CompleteListing(listing_);
+    return 0;
+  }
+
+  // Waits for the workers to leave the directory read ahead, then forgets
+  // it.
+  void DropAhead() {
+    if (!ahead_.active) return;
+    pool_->Finish(ahead_.loop);
+    if (ahead_.fd >= 0) close(ahead_.fd);
+    ahead_.fd = -1;
+    ahead_.listing.clear();
+    ahead_.active = false;
+  }
+
+  // Notes the plain subdirectories of the directory just started at `level`
+  // (none when it failed) and its place among those of its parent.
+  void NoteListed(std::size_t level, std::string_view name, bool listed) {
+    subdirs_.resize(level + 1);
+    places_.resize(level + 1, kNowhere);
+    subdirs_[level].clear();
+    if (listed) {
+      for (const ListedEntry& entry : listing_.entries) {
+        std::string_view entry_name = listing_.NameOf(entry);
+        if (entry.attr == kAttrDirectory && !IsDotOrDotDot(entry_name)) {
+          subdirs_[level].emplace_back(entry_name);
+        }
+      }
+    }
+    places_[level] = kNowhere;
+    if (level > 0) {
+      const std::vector<std::string>& siblings = subdirs_[level - 1];
+      auto it = std::lower_bound(siblings.begin(), siblings.end(), name);
+      if (it != siblings.end() && *it == name) {
+        places_[level] = static_cast<std::size_t>(it - siblings.begin());
+      }
+    }
+  }
+
+  // Opens and reads the directory a depth-first walk starts next, and hands
+  // its entries to the workers.
+  void ReadAhead(std::size_t level) {
+    std::size_t depth = 0;
+    const std::string* name = nullptr;
+    if (level + 1 < static_cast<std::size_t>(kWalkLevels) && !subdirs_[level].empty()) {
+      depth = level + 1;
+      name = &subdirs_[level].front();
+    } else {
+      for (std::size_t up = level; up >= 1 && name == nullptr; --up) {
+        if (places_[up] == kNowhere) return;
+        if (places_[up] + 1 < subdirs_[up - 1].size()) {
+          depth = up;
+          name = &subdirs_[up - 1][places_[up] + 1];
+        }
+      }
+    }
+    if (name == nullptr || depth > fds_.size() || fds_[depth - 1] < 0) return;
+
+    ahead_.active = true;
+    ahead_.depth = static_cast<int>(depth);
+    ahead_.name = *name;
+    ahead_.open_error = 0;
+    ahead_.read_error = 0;
+    ahead_.listing.clear();
+    int fd = OpenChildDirectory(fds_[depth - 1], *name);
+    if (fd < 0) {
+      ahead_.open_error = -fd;
+      return;
+    }
+    ahead_.fd = fd;
+    if (int rc = ReadNames(fd, ahead_.listing); rc != 0) {
+      ahead_.read_error = rc;
+      ahead_.listing.clear();
+      return;
+    }
+    ahead_.stat = StatSlices{fd, root_device_, &ahead_.listing};
+    pool_->Start(ahead_.loop, ahead_.listing.entries.size(), kStatSlice, ahead_.stat);
+  }
+
   // Opens the drive root, following a link there (the user chose that path),
   // and notes its device: entries on another device are mount points.
   int OpenRoot(std::string_view path, int& fd) {
@@ -230,11 +375,19 @@ class PosixDirectorySearch final : public DirectorySearch {
     }
   }
 
+  static constexpr std::size_t kNowhere = static_cast<std::size_t>(-1);
+
   std::vector<int> fds_;
   dev_t root_device_ = 0;
   DirectoryListing listing_;
   std::size_t next_ = 0;
-  std::unique_ptr<WorkerPool> pool_;  // null: every lstat on the walking thread
+  // Per depth: the plain subdirectories of the directory last started there,
+  // in listing order, and that directory's place among its parent's (or
+  // kNowhere).
+  std::vector<std::vector<std::string>> subdirs_;
+  std::vector<std::size_t> places_;
+  std::unique_ptr<WorkerPool> pool_;  // null: everything on the walking thread
+  Ahead ahead_;
 };
 
 }  // namespace

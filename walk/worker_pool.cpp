@@ -1,28 +1,17 @@
 #include "walk/worker_pool.h"
 
 #include <algorithm>
-#include <atomic>
 #include <system_error>
 
 namespace vorlex {
 
-// One loop: its slices go to whoever asks next, the caller included.
-struct WorkerPool::Loop {
-  std::size_t count = 0;
-  std::size_t slice = 1;
-  void* context = nullptr;
-  SliceFunction function = nullptr;
-  std::atomic<std::size_t> next{0};
-
-  // Takes and runs slices until none is left.
-  void RunSlices() {
-    for (;;) {
-      std::size_t begin = next.fetch_add(slice, std::memory_order_relaxed);
-      if (begin >= count) return;
-      function(context, begin, std::min(count, begin + slice));
-    }
+void WorkerPool::Loop::RunSlices() {
+  for (;;) {
+    std::size_t begin = next_.fetch_add(slice_, std::memory_order_relaxed);
+    if (begin >= count_) return;
+    function_(context_, begin, std::min(count_, begin + slice_));
   }
-};
+}
 
 WorkerPool::WorkerPool(unsigned workers) {
   threads_.reserve(workers);
@@ -36,6 +25,7 @@ WorkerPool::WorkerPool(unsigned workers) {
 }
 
 WorkerPool::~WorkerPool() {
+  if (loop_ != nullptr) Finish(*loop_);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -44,32 +34,39 @@ WorkerPool::~WorkerPool() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-void WorkerPool::Run(std::size_t count, std::size_t slice, void* context,
-                     SliceFunction function) {
-  if (count == 0) return;
-  Loop loop;
-  loop.count = count;
-  loop.slice = std::max<std::size_t>(slice, 1);
-  loop.context = context;
-  loop.function = function;
-  // One slice is not worth waking anyone for.
-  if (threads_.empty() || count <= loop.slice) {
-    loop.RunSlices();
-    return;
-  }
+void WorkerPool::Post(Loop& loop, std::size_t count, std::size_t slice, void* context,
+                      Loop::SliceFunction function) {
+  if (loop_ != nullptr) Finish(*loop_);
+  Finish(loop);
+  loop.count_ = count;
+  loop.slice_ = std::max<std::size_t>(slice, 1);
+  loop.context_ = context;
+  loop.function_ = function;
+  loop.next_.store(0, std::memory_order_relaxed);
+  loop.started_ = true;
+  // A single slice is not worth waking anyone for: Finish runs it.
+  loop.posted_ = !threads_.empty() && count > loop.slice_;
+  if (!loop.posted_) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     loop_ = &loop;
     ++generation_;
   }
   work_ready_.notify_all();
+}
+
+void WorkerPool::Finish(Loop& loop) {
+  if (!loop.started_) return;
   loop.RunSlices();
-  // Every slice is taken; withdraw the loop so that no late worker picks it
-  // up, then wait for those inside it to finish their last slice. `loop`
-  // lives on this stack frame, so nobody may hold it after the return.
-  std::unique_lock<std::mutex> lock(mutex_);
-  loop_ = nullptr;
-  work_done_.wait(lock, [this] { return busy_ == 0; });
+  if (loop.posted_) {
+    // Every slice is taken; withdraw the loop so that no late worker picks
+    // it up, then wait for those inside it to finish their last slice.
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (loop_ == &loop) loop_ = nullptr;
+    work_done_.wait(lock, [this] { return busy_ == 0; });
+  }
+  loop.started_ = false;
+  loop.posted_ = false;
 }
 
 // A worker's life: wait for a loop it has not served yet, help with it,
