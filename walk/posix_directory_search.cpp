@@ -29,9 +29,9 @@ constexpr std::size_t kDirentNameOffset = 19;
 constexpr std::size_t kParallelEntries = 64;
 // Entries per slice handed to one thread at a time.
 constexpr std::size_t kStatSlice = 16;
-// More threads than this add little: the lstat calls of one directory share
-// its locks in the kernel.
-constexpr unsigned kMostSearchThreads = 8;
+// More threads than this add little: the threads share one directory at a
+// time, and a typical directory is a handful of slices.
+constexpr unsigned kMostSearchThreads = 4;
 
 // The attribute word of an entry whose lstat failed, until it is dropped.
 constexpr std::int32_t kNotDelivered = -1;

@@ -67,9 +67,10 @@ unsigned DefaultSearchThreads();
 // it lies on another device than the drive root; "." and ".." are always
 // exactly kAttrDirectory; every other entry, symbolic links included, is a
 // file (kAttrArchive). An entry whose lstat fails is not delivered.
-// `threads` counts the walking thread: 1 examines every entry on it alone,
-// more let large directories be examined on several cores at once. The
-// entries delivered are the same for every count.
+// `threads` counts the walking thread: 1 does everything on it alone; with
+// more, the search reads the directory a depth-first walk starts next ahead
+// and lets the other threads examine its entries while the walk records the
+// current one. The entries delivered are the same for every count.
 std::unique_ptr<DirectorySearch> MakePosixDirectorySearch(
     unsigned threads = DefaultSearchThreads());
 

@@ -150,6 +150,13 @@ std::vector<FixtureRow> WideTreeRows() {
   }
   rows.push_back({".hidden_root/", 0, kWhen});
   rows.push_back({"empty/", 0, kWhen});
+  // Deeper than a walk goes: the directories below depth 9 are not entered.
+  std::string deep;
+  for (int depth = 1; depth <= 11; ++depth) {
+    deep += "d" + std::to_string(depth) + "/";
+    rows.push_back({deep + "f", depth, kWhen});
+    if (depth % 3 == 0) rows.push_back({deep + "side/f", depth, kWhen});
+  }
   return rows;
 }
 
@@ -187,8 +194,8 @@ TEST(ParallelSearch, DeliversExactlyWhatTheSerialSearchDelivers) {
   const Result serial = run(1);
   // Guard against comparing two empty walks: every file of the tree is there
   // (root 281, big 167, its control-byte directory 1, its subdirectories
-  // 2400, Program Files 120).
-  ASSERT_EQ(std::count(serial.lines.begin(), serial.lines.end(), '\n'), 2969);
+  // 2400, Program Files 120, the deep chain 9 + 2).
+  ASSERT_EQ(std::count(serial.lines.begin(), serial.lines.end(), '\n'), 2980);
   ASSERT_NE(serial.listings.find("start 0\n.|0x10|0|0\n"), std::string::npos);
   for (unsigned threads : {2u, 3u, 8u}) {
     const Result parallel = run(threads);
@@ -197,6 +204,44 @@ TEST(ParallelSearch, DeliversExactlyWhatTheSerialSearchDelivers) {
     EXPECT_EQ(parallel.sizes, serial.sizes) << threads << " threads";
     EXPECT_EQ(parallel.progress, serial.progress) << threads << " threads";
     EXPECT_EQ(parallel.listings, serial.listings) << threads << " threads";
+  }
+  EXPECT_EQ(OpenDescriptorCount(), descriptors);
+}
+
+// A caller that does not go depth first (skips a directory, goes back, starts
+// one twice, names one that fails, starts a depth without a parent) gets
+// from each start exactly what the serial search gives, and a search
+// destroyed with a directory read ahead leaves no descriptor open.
+TEST(ParallelSearch, AnswersEveryOrderOfStartsAsTheSerialSearchDoes) {
+  FixtureTree tree({{"A/A1/x", 1, kWhen},
+                    {"A/A2/y", 2, kWhen},
+                    {"A/A3/", 0, kWhen},
+                    {"B/B1/B11/z", 3, kWhen},
+                    {"C", 4, kWhen},
+                    {"D/.hidden/w", 5, kWhen},
+                    {"D/link", 0, kWhen, "../A"},
+                    {"E/", 0, kWhen}});
+  struct Start {
+    int depth;
+    std::string name;
+  };
+  const std::vector<Start> script = {
+      {0, tree.root()}, {1, "A"},  {2, "A2"},      {2, "A1"},   {2, "A1"},  {1, "B"},
+      {3, "B11"},       {2, "B1"}, {3, "B11"},     {1, "C"},    {1, "missing"},
+      {2, "A1"},        {1, "D"},  {2, ".hidden"}, {2, "link"}, {1, "E"},   {0, tree.root()},
+      {1, "Program Files"},        {1, "A"},       {0, tree.Path("C")},     {1, "A"},
+      {0, tree.root()},            {1, "A"},       {2, "A1"}};
+  const int descriptors = OpenDescriptorCount();
+  {
+    auto serial = MakePosixDirectorySearch(1);
+    auto parallel = MakePosixDirectorySearch(3);
+    for (std::size_t i = 0; i < script.size(); ++i) {
+      const Start& start = script[i];
+      std::string expected = ListAll(*serial, start.depth, start.name);
+      EXPECT_EQ(ListAll(*parallel, start.depth, start.name), expected)
+          << "start " << i << ": " << start.depth << " " << start.name;
+    }
+    // The script ends with A1 listed: A2 is read ahead now.
   }
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
 }
