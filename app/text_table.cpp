@@ -5,7 +5,10 @@
 namespace vorlex {
 
 char* TextTable::Allocate(std::size_t length) {
-  if (length == 0) return nullptr;
+  // An empty text still gets a valid address, so callers may hand its data()
+  // to memcpy or fwrite.
+  static char empty_text[1];
+  if (length == 0) return empty_text;
   if (length > kChunkSize / 4) {
     // A text this large gets a chunk of its own, placed before the current
     // one so the current chunk's free space is not wasted.

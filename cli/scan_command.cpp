@@ -155,7 +155,7 @@ int RunScanCommand(const ScanOptions& options, std::FILE* out, std::FILE* err) {
   std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
   for (std::int64_t i = 0; i <= state.EntryCount && i < static_cast<std::int64_t>(state.ReportLines.size()); ++i) {
     std::string_view line = state.ReportLines[static_cast<std::size_t>(i)];
-    std::fwrite(line.data(), 1, line.size(), out);
+    if (!line.empty()) std::fwrite(line.data(), 1, line.size(), out);
     std::fputc('\n', out);
   }
   bool printed = std::fflush(out) == 0 && !std::ferror(out);
