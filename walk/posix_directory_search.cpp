@@ -289,6 +289,9 @@ class PosixDirectorySearch final : public DirectorySearch {
   // Notes the plain subdirectories of the directory just started at `level`
   // (none when it failed) and its place among those of its parent.
   void NoteListed(std::size_t level, std::string_view name, bool listed) {
+    // Nothing was listed above `level`, so the start failed and tells
+    // nothing about the walk.
+    if (level > subdirs_.size()) return;
     subdirs_.resize(level + 1);
     places_.resize(level + 1, kNowhere);
     subdirs_[level].clear();
@@ -313,6 +316,7 @@ class PosixDirectorySearch final : public DirectorySearch {
   // Opens and reads the directory a depth-first walk starts next, and hands
   // its entries to the workers.
   void ReadAhead(std::size_t level) {
+    if (level >= subdirs_.size()) return;
     std::size_t depth = 0;
     const std::string* name = nullptr;
     if (level + 1 < static_cast<std::size_t>(kWalkLevels) && !subdirs_[level].empty()) {

@@ -226,11 +226,13 @@ TEST(ParallelSearch, AnswersEveryOrderOfStartsAsTheSerialSearchDoes) {
     std::string name;
   };
   const std::vector<Start> script = {
-      {0, tree.root()}, {1, "A"},  {2, "A2"},      {2, "A1"},   {2, "A1"},  {1, "B"},
-      {3, "B11"},       {2, "B1"}, {3, "B11"},     {1, "C"},    {1, "missing"},
-      {2, "A1"},        {1, "D"},  {2, ".hidden"}, {2, "link"}, {1, "E"},   {0, tree.root()},
-      {1, "Program Files"},        {1, "A"},       {0, tree.Path("C")},     {1, "A"},
-      {0, tree.root()},            {1, "A"},       {2, "A1"}};
+      {0, tree.root()},  {1, "A"},          {2, "A2"},         {2, "A1"},
+      {2, "A1"},         {1, "B"},          {3, "B11"},        {2, "B1"},
+      {3, "B11"},        {1, "C"},          {1, "missing"},    {2147483647, "A"},
+      {2, "A1"},         {1, "D"},          {2, ".hidden"},    {2, "link"},
+      {1, "E"},          {0, tree.root()},  {1, "Program Files"}, {1, "A"},
+      {0, tree.Path("C")}, {1, "A"},        {0, tree.root()},  {1, "A"},
+      {2, "A1"}};
   const int descriptors = OpenDescriptorCount();
   {
     auto serial = MakePosixDirectorySearch(1);
