@@ -19,7 +19,7 @@ namespace vorlex {
 inline constexpr std::uint32_t kFetchAhead = 16;
 
 inline void FetchIndexCell(const TextTable& table, std::uint32_t i) {
-  __builtin_prefetch(&*(table.begin() + i));
+  __builtin_prefetch(table.cell_address(i));
 }
 
 // The first and the last byte of text i (a line may cross a cache line).

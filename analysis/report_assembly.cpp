@@ -119,7 +119,6 @@ void AssembleReport(ScanState& state, ScanDisplay& display, AnalysisWork& work) 
     }
   };
   state.ReportLines.clear();
-  state.ReportLines.reserve(static_cast<std::size_t>(work.GroupedFileCount) + 2 * std::size_t{groups});
   for (std::uint32_t position = 0; position < groups; ++position) {
     if (position + 2 * kFetchAhead < groups) __builtin_prefetch(&work.GroupStart[order[position + 2 * kFetchAhead]]);
     if (position + 3 * kFetchAhead / 2 < groups) {

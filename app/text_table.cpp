@@ -4,39 +4,42 @@
 
 namespace vorlex {
 
-char* TextTable::Allocate(std::size_t length) {
-  // An empty text still gets a valid address, so callers may hand its data()
-  // to memcpy or fwrite.
-  static char empty_text[1];
-  if (length == 0) return empty_text;
-  if (length > kChunkSize / 4) {
-    // A text this large gets a chunk of its own, placed before the current
-    // one so the current chunk's free space is not wasted.
-    auto chunk = std::make_unique<char[]>(length);
-    char* out = chunk.get();
-    if (chunks_.empty()) {
-      chunks_.push_back(std::move(chunk));
-      chunk_used_ = kChunkSize;  // no shared chunk yet
-    } else {
-      chunks_.insert(chunks_.end() - 1, std::move(chunk));
-    }
-    big_bytes_ += length;
-    ++big_chunks_;
-    return out;
+char* TextTable::Allocate(std::size_t length, std::uint64_t& cell) {
+  if (length == 0) {
+    cell = 0;
+    return nullptr;
+  }
+  if (length > kLargestShared) {
+    own_texts_.push_back({std::make_unique_for_overwrite<char[]>(length), length});
+    own_bytes_ += length;
+    cell = ((own_texts_.size() - 1) << kLengthBits) | kOwnAllocation;
+    return own_texts_.back().bytes.get();
   }
   if (chunks_.empty() || kChunkSize - chunk_used_ < length) {
     chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkSize));
     chunk_used_ = 0;
   }
+  const std::uint64_t place = ((chunks_.size() - 1) << kChunkBits) | chunk_used_;
+  cell = (place << kLengthBits) | length;
   char* out = chunks_.back().get() + chunk_used_;
   chunk_used_ += length;
   return out;
 }
 
+void TextTable::AppendCell(std::uint64_t cell) {
+  if ((size_ & (kBlockSize - 1)) == 0 && (size_ >> kBlockBits) == blocks_.size()) {
+    blocks_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kBlockSize));
+  }
+  blocks_[size_ >> kBlockBits][size_ & (kBlockSize - 1)] = cell;
+  ++size_;
+}
+
 char* TextTable::push_back_uninitialized(std::size_t length) {
-  char* out = Allocate(length);
-  index_.emplace_back(out, length);
-  return out;
+  std::uint64_t cell;
+  char* out = Allocate(length, cell);
+  AppendCell(cell);
+  // An empty text still gets a valid address to write nothing to.
+  return out != nullptr ? out : const_cast<char*>(kEmpty);
 }
 
 void TextTable::push_back(std::string_view text) {
@@ -56,23 +59,26 @@ void TextTable::push_back_joined(std::initializer_list<std::string_view> parts) 
 }
 
 void TextTable::set(std::size_t i, std::string_view text) {
-  char* out = Allocate(text.size());
+  std::uint64_t cell;
+  char* out = Allocate(text.size(), cell);
   if (!text.empty()) std::memcpy(out, text.data(), text.size());
-  index_[i] = std::string_view(out, text.size());
+  blocks_[i >> kBlockBits][i & (kBlockSize - 1)] = cell;
 }
 
 void TextTable::clear() {
   chunks_.clear();
+  chunks_.shrink_to_fit();
   chunk_used_ = kChunkSize;
-  big_bytes_ = 0;
-  big_chunks_ = 0;
-  index_.clear();
-  index_.shrink_to_fit();
+  own_texts_.clear();
+  own_texts_.shrink_to_fit();
+  own_bytes_ = 0;
+  blocks_.clear();
+  blocks_.shrink_to_fit();
+  size_ = 0;
 }
 
 std::size_t TextTable::allocated_bytes() const {
-  std::size_t regular = (chunks_.size() - big_chunks_) * kChunkSize;
-  return regular + big_bytes_ + index_.capacity() * sizeof(std::string_view);
+  return chunks_.size() * kChunkSize + own_bytes_ + blocks_.size() * kBlockSize * sizeof(std::uint64_t);
 }
 
 }  // namespace vorlex
