@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@ namespace {
 
 using testing::FixtureRow;
 using testing::FixtureTree;
+using testing::ReadFile;
 
 // 2017-10-29 19:04:38 UTC; the tests run in UTC.
 constexpr std::int64_t kOctober2017 = 1509303878;
@@ -29,13 +29,6 @@ struct ScanRun {
   std::string out;
   std::string err;
 };
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Runs vorlex-scan with `args`, stdout and stderr captured in files.
 ScanRun RunScan(const std::vector<std::string>& args, const std::string& work_dir = "") {

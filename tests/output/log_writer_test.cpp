@@ -1,11 +1,9 @@
 #include "output/log_writer.h"
 
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <stdlib.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,16 +13,19 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/texts.h"
+#include "tests/support/fixture_tree.h"
+#include "tests/support/own_mounts.h"
 
 namespace vorlex {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFile;
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it at the end of the test.
@@ -46,14 +47,6 @@ class TempDir {
  private:
   std::string path_;
 };
-
-// The bytes of a file; "" when there is no regular file at `path`.
-std::string ReadFile(const std::string& path) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) return "";
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void WriteFile(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -337,31 +330,13 @@ TEST(SaveLog, RefusesAStateThatIsNoReport) {
   }
 }
 
-// Runs `body` in a child process with a mount namespace of its own, so it can
-// mount small or read-only file systems that no one else sees. `body` returns
-// "" when all is well, otherwise what went wrong. Skips the test when the
-// system does not permit the namespace.
-void RunWithOwnMounts(const std::function<std::string()>& body) {
-  constexpr int kNotPermitted = 77;
-  std::fflush(nullptr);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0) << std::strerror(errno);
-  if (pid == 0) {
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-      ::_exit(kNotPermitted);
-    }
-    std::string failure = body();
-    if (!failure.empty()) std::fprintf(stderr, "in the child: %s\n", failure.c_str());
-    std::fflush(nullptr);
-    // No destructors: the parent's temporary directories are the parent's.
-    ::_exit(failure.empty() ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
-  if (WEXITSTATUS(status) == kNotPermitted) GTEST_SKIP() << "mount namespaces not permitted";
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's message above";
+// Runs `body` in a child process with mounts of its own. `body` returns ""
+// when all is well, otherwise what went wrong. Skips the test when the system
+// does not permit the namespace.
+void ExpectWithOwnMounts(const std::function<std::string()>& body) {
+  std::optional<std::string> failures = testing::RunWithOwnMounts(body);
+  if (!failures) GTEST_SKIP() << "mount namespaces not permitted";
+  EXPECT_EQ(*failures, "") << "in the child";
 }
 
 // Collects the failed checks of a child for its exit report.
@@ -383,7 +358,7 @@ TEST(SaveLog, FullDriveKeepsTheEarlierLog) {
   TempDir root;
   const std::string drive = root.path() + "/drive";
   ASSERT_EQ(::mkdir(drive.c_str(), 0755), 0);
-  RunWithOwnMounts([&]() -> std::string {
+  ExpectWithOwnMounts([&]() -> std::string {
     if (std::string error = MountTmpfs(drive, "size=64k"); !error.empty()) return error;
     ChildChecks check;
     ScanState earlier;
@@ -410,7 +385,7 @@ TEST(SaveLog, ReadOnlyDriveKeepsTheEarlierLog) {
   TempDir root;
   const std::string drive = root.path() + "/drive";
   ASSERT_EQ(::mkdir(drive.c_str(), 0755), 0);
-  RunWithOwnMounts([&]() -> std::string {
+  ExpectWithOwnMounts([&]() -> std::string {
     if (std::string error = MountTmpfs(drive, "size=1m"); !error.empty()) return error;
     ChildChecks check;
     ScanState earlier;

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace vorlex::testing {
@@ -90,6 +92,13 @@ void FixtureTree::MakeUnreadable(std::string_view relative) {
   if (lstat(path.c_str(), &st) != 0) Fail("lstat", path);
   restore_modes_.emplace_back(path, st.st_mode & 07777);
   if (chmod(path.c_str(), 0) != 0) Fail("chmod", path);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return "";
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void FixtureTree::Remove() {

@@ -29,6 +29,9 @@ struct FixtureRow {
   std::string link_to;
 };
 
+// The bytes of a file; "" when there is no regular file at `path`.
+std::string ReadFile(const std::string& path);
+
 class FixtureTree {
  public:
   // Builds the rows in order, then sets every row's time (so adding entries

@@ -42,21 +42,24 @@ MemoryDirectorySearch::Node* MemoryDirectorySearch::Find(std::string_view path,
   return node;
 }
 
-void MemoryDirectorySearch::AddDirectory(std::string_view path, std::int32_t attr,
-                                         std::int64_t size, std::int64_t time) {
+MemoryDirectorySearch::Node* MemoryDirectorySearch::Put(std::string_view path,
+                                                        std::int32_t attr, std::int64_t size,
+                                                        std::int64_t time) {
   Node* node = Find(path, true);
   node->rec.Attr = attr;
   node->rec.Size = size;
   node->rec.Time = time;
+  return node;
+}
+
+void MemoryDirectorySearch::AddDirectory(std::string_view path, std::int32_t attr,
+                                         std::int64_t size, std::int64_t time) {
+  Put(path, attr, size, time);
 }
 
 void MemoryDirectorySearch::AddFile(std::string_view path, std::int64_t size,
                                     std::int64_t time, std::int32_t attr) {
-  Node* node = Find(path, true);
-  node->rec.Attr = attr;
-  node->rec.Size = size;
-  node->rec.Time = time;
-  node->children.clear();
+  Put(path, attr, size, time)->children.clear();
 }
 
 void MemoryDirectorySearch::FailOpen(std::string_view path, int error) {

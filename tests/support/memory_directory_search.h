@@ -52,6 +52,8 @@ class MemoryDirectorySearch : public DirectorySearch {
  private:
   struct Node;
   Node* Find(std::string_view path, bool create_parents);
+  // The node at `path` (made with its parents when missing) with this record.
+  Node* Put(std::string_view path, std::int32_t attr, std::int64_t size, std::int64_t time);
 
   std::string root_path_;
   std::unique_ptr<Node> root_;

@@ -2,21 +2,21 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "tests/support/fixture_tree.h"
 #include "tests/support/memory_directory_search.h"
+#include "tests/support/own_mounts.h"
 #include "tests/walk/walk_test_util.h"
 #include "walk/entry_annotation.h"
 #include "walk/posix_directory_search.h"
@@ -29,6 +29,7 @@ using testing::FixtureTree;
 using testing::Joined;
 using testing::MemoryDirectorySearch;
 using testing::RecordingDisplay;
+using testing::RunWithOwnMounts;
 using testing::Texts;
 using testing::UtcSeconds;
 
@@ -191,51 +192,27 @@ TEST(WalkDrive, DoesNotEnterAMountPoint) {
 // namespace of its own, so nothing outside the test ever sees it.
 TEST(WalkDrive, DoesNotEnterARealMountPoint) {
   FixtureTree tree({{"a.txt", 0, kWhen}, {"mnt/"}, {"z.txt", 0, kWhen}});
-  int pipe_fds[2];
-  ASSERT_EQ(pipe(pipe_fds), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(pipe_fds[0]);
-    std::string out;
-    std::string mnt = tree.Path("mnt");
+  const std::string mnt = tree.Path("mnt");
+  std::optional<std::string> got = RunWithOwnMounts([&]() -> std::string {
+    if (mount("vorlex-test", mnt.c_str(), "tmpfs", 0, "size=1m") != 0) {
+      return std::string("SKIP mount tmpfs: ") + std::strerror(errno);
+    }
+    int fd = open((mnt + "/inside.txt").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd >= 0) close(fd);
     timespec times[2] = {{kWhen, 0}, {kWhen, 0}};
-    if (unshare(CLONE_NEWNS) != 0) {
-      out = std::string("SKIP unshare: ") + std::strerror(errno);
-    } else if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-      out = std::string("SKIP private mounts: ") + std::strerror(errno);
-    } else if (mount("vorlex-test", mnt.c_str(), "tmpfs", 0, "size=1m") != 0) {
-      out = std::string("SKIP mount tmpfs: ") + std::strerror(errno);
-    } else {
-      int fd = open((mnt + "/inside.txt").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-      if (fd >= 0) close(fd);
-      utimensat(AT_FDCWD, mnt.c_str(), times, 0);
-      ScanState state = WalkTree(tree);
-      out = "SIZE " + std::to_string(LstatSize(mnt)) + "\n" + Joined(state.EntryPaths);
-    }
-    for (std::size_t done = 0; done < out.size();) {
-      ssize_t n = write(pipe_fds[1], out.data() + done, out.size() - done);
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    _exit(0);
-  }
-  close(pipe_fds[1]);
-  std::string got;
-  char buffer[4096];
-  for (ssize_t n; (n = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) got.append(buffer, n);
-  close(pipe_fds[0]);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << got;
-  if (got.rfind("SKIP", 0) == 0) GTEST_SKIP() << got;
-  ASSERT_EQ(got.rfind("SIZE ", 0), 0u) << got;
-  std::size_t newline = got.find('\n');
-  std::int64_t mnt_size = std::stoll(got.substr(5, newline - 5));
+    utimensat(AT_FDCWD, mnt.c_str(), times, 0);
+    ScanState state = WalkTree(tree);
+    return "SIZE " + std::to_string(LstatSize(mnt)) + "\n" + Joined(state.EntryPaths);
+  });
+  if (!got) GTEST_SKIP() << "mount namespaces not permitted";
+  if (got->rfind("SKIP", 0) == 0) GTEST_SKIP() << *got;
+  ASSERT_EQ(got->rfind("SIZE ", 0), 0u) << *got;
+  std::size_t newline = got->find('\n');
+  std::int64_t mnt_size = std::stoll(got->substr(5, newline - 5));
   const std::string& r = tree.root();
-  EXPECT_EQ(got.substr(newline + 1), Joined({r + "/a.txt" + kSuffix,
-                                             r + "/mnt" + SuffixOf(mnt_size),
-                                             r + "/z.txt" + kSuffix}));
+  EXPECT_EQ(got->substr(newline + 1), Joined({r + "/a.txt" + kSuffix,
+                                              r + "/mnt" + SuffixOf(mnt_size),
+                                              r + "/z.txt" + kSuffix}));
 }
 
 TEST(WalkDrive, GoesOnPastADirectoryThatCannotBeListed) {
